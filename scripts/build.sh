@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds the program and its tests into build/ (or the folder given as $1,
+# with further CMake options after it).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+dir=${1:-build}
+shift || true
+cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+cmake --build "$dir" -j2
