@@ -1,0 +1,7 @@
+#include "platform/ui/Resource.h"
+
+CResourceModule& AfxGetResourceModule()
+{
+    static CResourceModule module;
+    return module;
+}
