@@ -1,5 +1,6 @@
 #include "tools/resgen/Pictures.h"
 
+#include <initializer_list>
 #include <string_view>
 
 namespace resgen {
