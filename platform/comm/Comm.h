@@ -67,6 +67,8 @@ struct DCB {
     BYTE StopBits = ONESTOPBIT;
     char XonChar = 0x11;
     char XoffChar = 0x13;
+
+    friend bool operator==(const DCB&, const DCB&) = default;
 };
 
 // Communications properties. The driver may follow the record with
