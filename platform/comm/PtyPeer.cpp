@@ -94,6 +94,23 @@ void CPtyPeer::WriteMaster(const std::string& bytes)
     }
 }
 
+void CPtyPeer::Schedule(TimeMs at, SAnswer answer)
+{
+    if (answer.lineRate <= 0) {
+        if (!answer.bytes.empty() || answer.hangUp) m_due.push_back({at, std::move(answer)});
+        return;
+    }
+    // Paced: a few bytes at a time, each piece when the line would have
+    // carried the bytes before it; the hang-up goes with the last piece.
+    constexpr size_t kPiece = 8;
+    for (size_t i = 0; i < answer.bytes.size(); i += kPiece) {
+        const bool last = i + kPiece >= answer.bytes.size();
+        const TimeMs offset = static_cast<TimeMs>(i) * 10 * 1000 / answer.lineRate;
+        m_due.push_back({at + offset, SAnswer{answer.bytes.substr(i, kPiece), 0, last && answer.hangUp}});
+    }
+    if (answer.bytes.empty() && answer.hangUp) m_due.push_back({at, SAnswer{"", 0, true}});
+}
+
 void CPtyPeer::Wake()
 {
     if (m_wake[1] >= 0) {
@@ -143,7 +160,7 @@ void CPtyPeer::Run()
                 SAnswer answer = answerer(line);
                 const TimeMs at = m_clock.Now() + answer.delayMs;
                 lock.lock();
-                if (!answer.bytes.empty() || answer.hangUp) m_due.push_back({at, std::move(answer)});
+                Schedule(at, std::move(answer));
             }
         } else if (fds[1].revents & (POLLHUP | POLLERR)) {
             // No port side open any more (cannot happen while the peer holds

@@ -22,6 +22,7 @@ public:
         std::string bytes;   // sent back to the port
         TimeMs delayMs = 0;  // after the line arrived
         bool hangUp = false; // then the device vanishes (the terminal's master side closes)
+        long lineRate = 0;   // bit/s: send at this pace (10 bits a byte) rather than at once
     };
     // Called on the peer's thread with each line received, CR included.
     using Answerer = std::function<SAnswer(const std::string& line)>;
@@ -52,6 +53,7 @@ private:
 
     void Run();
     void WriteMaster(const std::string& bytes);  // with m_mutex held
+    void Schedule(TimeMs at, SAnswer answer);    // with m_mutex held
     void Wake();
 
     std::string m_portName;
