@@ -5,7 +5,8 @@
 // The free functions forward to the installed ICommApi. By default that is the
 // POSIX implementation (termios), which maps "COM1".."COM8" to serial devices:
 //   - "COMn" opens /dev/ttyS(n-1), or the device named by an environment
-//     variable of the same name (COM3=/dev/ttyUSB0). Any other name fails.
+//     variable of the same name (COM3=/dev/ttyUSB0). Any other name fails,
+//     as does a device that is no terminal or is the program's own terminal.
 //   - A port is held exclusively (TIOCEXCL and an flock), so a second open of
 //     a port in use fails until the holder closes it.
 //   - The open port runs raw: no echo, no line editing, no signals, no flow

@@ -6,6 +6,8 @@
 #include <strings.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -131,6 +133,21 @@ void ReleasePort(int fd)
     close(fd);
 }
 
+// Whether fd is the terminal the program itself runs on (its standard
+// streams, or /dev/tty or /dev/console): such a port is refused, since raw
+// mode and 57600 bit/s would break the screen.
+bool IsOwnTerminal(int fd)
+{
+    struct stat port{};
+    if (fstat(fd, &port) != 0) return true;
+    if (major(port.st_rdev) == 5 && (minor(port.st_rdev) == 0 || minor(port.st_rdev) == 1)) return true;
+    for (int own : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        struct stat st{};
+        if (isatty(own) && fstat(own, &st) == 0 && st.st_rdev == port.st_rdev) return true;
+    }
+    return false;
+}
+
 TimeMs Now() { return Clock().Now(); }
 
 int PollTimeout(TimeMs left) { return static_cast<int>(std::clamp<TimeMs>(left, 0, INT_MAX)); }
@@ -205,7 +222,7 @@ public:
         int rc;
         do rc = flock(fd, LOCK_EX | LOCK_NB);
         while (rc != 0 && errno == EINTR);
-        if (!isatty(fd) || rc != 0) {
+        if (!isatty(fd) || IsOwnTerminal(fd) || rc != 0) {
             close(fd);
             return INVALID_HANDLE_VALUE;
         }

@@ -1,6 +1,7 @@
 // The POSIX port calls against pseudo-terminals standing in for COM ports.
 #include <gtest/gtest.h>
 #include <termios.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
@@ -92,14 +93,23 @@ TEST_F(PosixPort, OnlyCom1ToCom8OpenAndOnlyAsExclusiveSynchronousExistingDevices
     EXPECT_NE(lower.h, INVALID_HANDLE_VALUE);
 }
 
-TEST_F(PosixPort, DeviceThatIsNoTerminalFailsToOpen)
+TEST_F(PosixPort, DeviceThatIsNoTerminalOrTheProgramsOwnFailsToOpen)
 {
-    for (const char* path : {"/dev/null", "/nonexistent/tty", "/tmp"}) {
+    for (const char* path : {"/dev/null", "/nonexistent/tty", "/tmp", "/dev/tty"}) {
         setenv("COM6", path, 1);
         SPort port(OpenPort("COM6"));
         EXPECT_EQ(port.h, INVALID_HANDLE_VALUE) << path;
     }
     unsetenv("COM6");
+
+    // The terminal on the program's standard input.
+    const int savedStdin = dup(STDIN_FILENO);
+    ASSERT_GE(savedStdin, 0);
+    dup2(peer.PortFd(), STDIN_FILENO);
+    SPort own(OpenPort("COM5"));
+    dup2(savedStdin, STDIN_FILENO);
+    close(savedStdin);
+    EXPECT_EQ(own.h, INVALID_HANDLE_VALUE);
 }
 
 TEST_F(PosixPort, PortInUseFailsToOpenUntilClosed)
