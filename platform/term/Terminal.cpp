@@ -103,7 +103,13 @@ void InstallSignals()
     struct sigaction sa {};
     sigemptyset(&sa.sa_mask);
     sa.sa_handler = OnFatalSignal;
-    for (int sig : kFatalSignals) sigaction(sig, &sa, &g_oldActions[sig]);
+    for (int sig : kFatalSignals) {
+        sigaction(sig, nullptr, &g_oldActions[sig]);
+        // A hang-up that the caller ignores (nohup) stays ignored: the end of
+        // input then ends the program.
+        if (sig == SIGHUP && g_oldActions[sig].sa_handler == SIG_IGN) continue;
+        sigaction(sig, &sa, nullptr);
+    }
     sa.sa_flags = SA_RESTART;
     sa.sa_handler = OnWindowChange;
     sigaction(SIGWINCH, &sa, &g_oldActions[SIGWINCH]);
