@@ -199,15 +199,17 @@ std::string CTerminalSession::Tmux(std::vector<std::string> args) const
 
 std::string CTerminalSession::Screen() const
 {
-    std::string dead = Tmux({"display-message", "-p", "-t", kSession, "#{pane_dead}"});
-    if (dead.rfind("1", 0) != 0) return TrimScreen(Tmux({"capture-pane", "-p", "-t", kSession}));
+    std::string screen = Tmux({"capture-pane", "-p", "-t", kSession});
+    while (!screen.empty() && (screen.back() == '\n' || screen.back() == ' ')) screen.pop_back();
+    size_t last = screen.rfind('\n');
+    if (screen.compare(last == std::string::npos ? 0 : last + 1, 12, "Pane is dead") != 0) return TrimScreen(screen);
     // When the program has ended, tmux scrolls the screen up a line to write
     // "Pane is dead" at the bottom: take the line back from the history and
-    // leave that notice out.
-    std::string screen = TrimScreen(Tmux({"capture-pane", "-p", "-S", "-1", "-t", kSession}));
-    size_t last = screen.rfind('\n');
-    if (screen.compare(last == std::string::npos ? 0 : last + 1, 12, "Pane is dead") == 0)
-        screen.erase(last == std::string::npos ? 0 : last);
+    // leave the notice out.
+    screen = Tmux({"capture-pane", "-p", "-S", "-1", "-t", kSession});
+    while (!screen.empty() && (screen.back() == '\n' || screen.back() == ' ')) screen.pop_back();
+    last = screen.rfind('\n');
+    screen.erase(last == std::string::npos ? 0 : last);
     return TrimScreen(screen);
 }
 
@@ -296,17 +298,29 @@ std::optional<ExitStatus> CTerminalSession::WaitForExit(int timeoutMs)
     std::optional<ExitStatus> result;
     WaitUntil(
         [&](const std::string&) {
-            // "dead:status:signal"; the status is empty after a signal.
-            std::string fields = Tmux({"display-message", "-p", "-t", kSession, "#{pane_dead}:#{pane_dead_status}:#{pane_dead_signal}"});
-            size_t a = fields.find(':'), b = a == std::string::npos ? a : fields.find(':', a + 1);
-            if (b == std::string::npos) return false;
-            const bool dead = fields.substr(0, a) == "1";
-            const std::string code = fields.substr(a + 1, b - a - 1), sig = fields.substr(b + 1);
-            if (!dead) return false;
-            ExitStatus s;
-            s.code = code.empty() ? 0 : std::atoi(code.c_str());
-            s.signal = std::atoi(sig.c_str());
-            result = s;
+            // "dead:status:signal:pid"; the status is empty after a signal.
+            std::istringstream in(Tmux({"display-message", "-p", "-t", kSession,
+                                        "#{pane_dead}:#{pane_dead_status}:#{pane_dead_signal}:#{pane_pid}"}));
+            std::string dead, code, sig, pid;
+            std::getline(in, dead, ':');
+            std::getline(in, code, ':');
+            std::getline(in, sig, ':');
+            std::getline(in, pid);
+            if (dead != "1") return false;
+            if (!code.empty() || !sig.empty()) {
+                result = ExitStatus{std::atoi(code.c_str()), std::atoi(sig.c_str())};
+                return true;
+            }
+            // The output has ended but tmux has not taken the status (at
+            // times it never does): a process that has ended but is not yet
+            // reaped shows it as the last field of its stat line.
+            std::ifstream st("/proc/" + pid + "/stat");
+            std::string stat;
+            if (pid.empty() || !std::getline(st, stat)) return false;
+            size_t paren = stat.rfind(')');
+            if (paren == std::string::npos || stat.compare(paren, 4, ") Z ") != 0) return false;
+            int status = std::atoi(stat.substr(stat.find_last_of(' ') + 1).c_str());
+            result = WIFSIGNALED(status) ? ExitStatus{0, WTERMSIG(status)} : ExitStatus{WEXITSTATUS(status), 0};
             return true;
         },
         timeoutMs);

@@ -14,6 +14,9 @@
 // "Home", "End", "PPage", "NPage", "Space", "F1", "M-Space" (Alt+Space),
 // "M-F4", "M-t", "C-c", or plain characters. Waiting blocks in poll() on the
 // tmux control client, so it wakes as soon as the program draws.
+//
+// tmux may drop what a program writes in the moment before it ends: wait for
+// a text while the program still runs, or send its last words to a file.
 #pragma once
 
 #include <functional>
