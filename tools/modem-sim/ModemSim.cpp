@@ -57,6 +57,12 @@ struct CModemSim::SPort {
 
 namespace {
 
+// Bounds that keep a flood from the program (or a program that never reads)
+// from growing the simulator without end.
+constexpr size_t kReadPerWake = 64 * 1024;      // read from one master before polling again
+constexpr size_t kOutMax = 256 * 1024;          // unsent bytes; beyond, the newest are lost (overrun)
+constexpr size_t kReceivedMax = 1024 * 1024;    // recorded bytes; beyond, the oldest are forgotten
+
 // The simulator runs in real time whatever clock the code under test uses:
 // it stands for hardware, which does not wait on the program's clock.
 plat::CRealClock g_clock;
@@ -432,15 +438,18 @@ void CModemSim::HandleMaster(SPort& port, short revents, std::vector<std::string
 {
     if (!(revents & (POLLIN | POLLHUP | POLLERR))) return;
     char buf[4096];
-    for (;;) {
+    for (size_t total = 0; total < kReadPerWake;) {
         const ssize_t n = ::read(port.master.Get(), buf, sizeof buf);
         if (n > 0) {
+            total += static_cast<size_t>(n);
             // The program sets the exclusive mode before it writes; see ReleaseExclusive.
             ReleaseExclusive(port);
             const std::string_view bytes(buf, static_cast<size_t>(n));
             port.received.append(bytes);
+            if (port.received.size() > kReceivedMax) port.received.erase(0, port.received.size() - kReceivedMax);
             log.push_back(port.name + " <- " + Printable(bytes));
             port.modem.Receive(bytes, g_clock.Now(), port.out);
+            if (port.out.size() > kOutMax) port.out.resize(kOutMax);
             continue;
         }
         if (n < 0 && errno == EINTR) continue;

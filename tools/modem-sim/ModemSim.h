@@ -97,7 +97,8 @@ public:
     // a quick open and close, wait for the open (WaitOpens) before this.
     bool WaitClosed(std::string_view port, int timeoutMs) const;
 
-    // Every byte the modem received on port since the last call; then forgets them.
+    // Every byte the modem received on port since the last call (the last
+    // MiB of them at most); then forgets them.
     std::string TakeReceived(std::string_view port);
     // Waits until at least bytes received bytes are waiting to be taken.
     bool WaitReceived(std::string_view port, size_t bytes, int timeoutMs) const;
