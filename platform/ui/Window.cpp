@@ -390,21 +390,28 @@ ModalState* FindModal(HWND hwnd)
     return nullptr;
 }
 
+// Style, rectangle and enabled state, as a template gives them.
+template <class Template>
+void TakeFrame(Window& w, const Template& t)
+{
+    w.style = t.style;
+    w.exStyle = t.exStyle;
+    w.x = t.x;
+    w.y = t.y;
+    w.cx = t.cx;
+    w.cy = t.cy;
+    w.enabled = !(t.style & WS_DISABLED);
+}
+
 std::unique_ptr<Window> MakeControl(Window* dialog, const DLGITEMTEMPLATE& item)
 {
     auto c = std::make_unique<Window>();
+    TakeFrame(*c, item);
     c->windowClass = item.windowClass;
     c->id = item.id;
     c->text = item.text;
-    c->style = item.style;
-    c->exStyle = item.exStyle;
-    c->x = item.x;
-    c->y = item.y;
-    c->cx = item.cx;
-    c->cy = item.cy;
     c->resourceOrdinal = item.resourceOrdinal;
     c->parent = dialog;
-    c->enabled = !(item.style & WS_DISABLED);
     c->visible = (item.style & WS_VISIBLE) != 0;
     return c;
 }
@@ -518,19 +525,13 @@ void ResetWindowManager()
 HWND CreateDialogWindow(const DLGTEMPLATE& tmpl, int templateId, HWND owner, CWnd* object)
 {
     auto d = std::make_unique<Window>();
+    TakeFrame(*d, tmpl);
     d->windowClass = "#32770";
     d->templateId = templateId;
     d->dlgTemplate = &tmpl;
     d->text = tmpl.caption;
-    d->style = tmpl.style;
-    d->exStyle = tmpl.exStyle;
-    d->x = tmpl.x;
-    d->y = tmpl.y;
-    d->cx = tmpl.cx;
-    d->cy = tmpl.cy;
     d->owner = owner;
     d->object = object;
-    d->enabled = !(tmpl.style & WS_DISABLED);
     if (tmpl.style & WS_SYSMENU) {
         d->sysMenu = std::make_unique<Menu>();
         d->sysMenu->items = {{MF_STRING, SC_MOVE, "&Move"}, {MF_STRING, SC_CLOSE, "&Close"}};
