@@ -414,7 +414,7 @@ void CModemSim::HandleInotify(std::vector<std::string>& log)
                 if (port->openNow == 0) {
                     // Bytes the program did not read are gone with the close.
                     ::tcflush(port->hold.Get(), TCIFLUSH);
-                    if (!port->out.empty()) log.push_back(port->name + " -> lost, port closed: " + Printable(port->out));
+                    if (!port->out.empty() && m_log) log.push_back(port->name + " -> lost, port closed: " + Printable(port->out));
                     port->out.clear();
                 }
             }
@@ -447,7 +447,7 @@ void CModemSim::HandleMaster(SPort& port, short revents, std::vector<std::string
             const std::string_view bytes(buf, static_cast<size_t>(n));
             port.received.append(bytes);
             if (port.received.size() > kReceivedMax) port.received.erase(0, port.received.size() - kReceivedMax);
-            log.push_back(port.name + " <- " + Printable(bytes));
+            if (m_log) log.push_back(port.name + " <- " + Printable(bytes));
             port.modem.Receive(bytes, g_clock.Now(), port.out);
             if (port.out.size() > kOutMax) port.out.resize(kOutMax);
             continue;
@@ -467,7 +467,7 @@ void CModemSim::Flush(SPort& port, std::vector<std::string>& log)
 {
     if (port.out.empty()) return;
     if (port.openNow == 0) {
-        log.push_back(port.name + " -> lost, port closed: " + Printable(port.out));
+        if (m_log) log.push_back(port.name + " -> lost, port closed: " + Printable(port.out));
         port.out.clear();
         return;
     }
@@ -486,7 +486,7 @@ void CModemSim::Flush(SPort& port, std::vector<std::string>& log)
             break;
         }
     }
-    if (done > 0) log.push_back(port.name + " -> " + Printable(std::string_view(port.out).substr(0, done)));
+    if (done > 0 && m_log) log.push_back(port.name + " -> " + Printable(std::string_view(port.out).substr(0, done)));
     port.out.erase(0, done);
 }
 
