@@ -37,15 +37,15 @@ TEST(ModemSim, EachPortAnswersAti3WithItsProfile)
         {"korvanesplit", Ati3Reply("Korvane Office\r\n33.6 Data Modem\r\nFirmware V2.00-0101  (c) 1999")},
         {"other", Ati3Reply("Zentrox 56K Voice Modem (Revision 2.1)")},
     };
-    std::vector<CModemSim::SPortSpec> specs;
-    for (size_t i = 0; i < std::size(cases); ++i) specs.push_back({"COM" + std::to_string(i + 1), cases[i].profile});
+    std::vector<CModemSim::SPortSpec> portSettings;
+    for (size_t i = 0; i < std::size(cases); ++i) portSettings.push_back({"COM" + std::to_string(i + 1), cases[i].profile});
     CModemSim sim;
     std::string error;
-    ASSERT_TRUE(sim.Start(specs, &error)) << error;
+    ASSERT_TRUE(sim.Start(portSettings, &error)) << error;
     for (size_t i = 0; i < std::size(cases); ++i) {
-        EXPECT_EQ(Transact(sim.DevicePath(specs[i].name), "ATI3\r", 10), cases[i].reply) << cases[i].profile;
-        EXPECT_EQ(sim.TakeReceived(specs[i].name), "ATI3\r");
-        EXPECT_EQ(sim.TakeReceived(specs[i].name), "");
+        EXPECT_EQ(Transact(sim.DevicePath(portSettings[i].name), "ATI3\r", 10), cases[i].reply) << cases[i].profile;
+        EXPECT_EQ(sim.TakeReceived(portSettings[i].name), "ATI3\r");
+        EXPECT_EQ(sim.TakeReceived(portSettings[i].name), "");
     }
 }
 
@@ -59,7 +59,7 @@ struct STx {
 TEST(ModemSim, SessionsAnswerAsTheProgramExpects)
 {
     const struct {
-        const char* spec;
+        const char* setting;
         std::vector<STx> steps;
     } cases[] = {
         {"korvane336",
@@ -76,10 +76,10 @@ TEST(ModemSim, SessionsAnswerAsTheProgramExpects)
         {"silent", {{"ATI3\r", 5, "", 100}}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.spec);
+        SCOPED_TRACE(c.setting);
         CModemSim sim;
         std::string error;
-        ASSERT_TRUE(sim.Start({{"COM3", c.spec}}, &error)) << error;
+        ASSERT_TRUE(sim.Start({{"COM3", c.setting}}, &error)) << error;
         for (const STx& tx : c.steps) {
             EXPECT_EQ(Transact(sim.DevicePath("COM3"), tx.command, tx.waitMs, 1025, tx.totalMs), tx.reply) << tx.command;
             EXPECT_TRUE(sim.WaitReceived("COM3", tx.command.size(), 2000));

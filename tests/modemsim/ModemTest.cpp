@@ -21,7 +21,7 @@ struct SStep {
 
 struct SCase {
     const char* what;
-    const char* spec;
+    const char* setting;
     std::vector<SStep> steps;
     bool loopbackAfter;
 };
@@ -109,7 +109,7 @@ TEST(Modem, AnswersAsAHayesModem)
         SCOPED_TRACE(c.what);
         modemsim::SModemConfig config;
         std::string error;
-        ASSERT_TRUE(modemsim::ParseModemConfig(c.spec, config, error)) << error;
+        ASSERT_TRUE(modemsim::ParseModemConfig(c.setting, config, error)) << error;
         CModem modem(config);
         for (const SStep& step : c.steps) {
             std::string out;

@@ -116,10 +116,10 @@ std::vector<SProfileInfo> ProfileList()
     return list;
 }
 
-bool ParseModemConfig(std::string_view spec, SModemConfig& config, std::string& error)
+bool ParseModemConfig(std::string_view setting, SModemConfig& config, std::string& error)
 {
-    const auto comma = spec.find(',');
-    const std::string_view name = spec.substr(0, comma);
+    const auto comma = setting.find(',');
+    const std::string_view name = setting.substr(0, comma);
     const SProfile* profile = nullptr;
     for (const SProfile& p : kProfiles) {
         if (p.name == name) profile = &p;
@@ -134,13 +134,13 @@ bool ParseModemConfig(std::string_view spec, SModemConfig& config, std::string& 
     if (profile->identification) result.identification = profile->identification();
     else result.silent = true;
 
-    std::string_view rest = comma == std::string_view::npos ? std::string_view() : spec.substr(comma + 1);
+    std::string_view rest = comma == std::string_view::npos ? std::string_view() : setting.substr(comma + 1);
     if (comma != std::string_view::npos) {
         while (true) {
             const auto next = rest.find(',');
             const std::string_view option = rest.substr(0, next);
             if (option.empty()) {
-                error = "empty option in '" + std::string(spec) + "'";
+                error = "empty option in '" + std::string(setting) + "'";
                 return false;
             }
             if (!ApplyOption(option, result, error)) return false;

@@ -34,13 +34,13 @@ std::vector<SProfileInfo> ProfileList();
 
 // Parses "profile[,option...]" into config. False with a one-line reason in
 // error for an unknown profile or option, or a bad value.
-bool ParseModemConfig(std::string_view spec, SModemConfig& config, std::string& error);
+bool ParseModemConfig(std::string_view setting, SModemConfig& config, std::string& error);
 
 // A port name fit for the environment: a letter or '_', then letters,
 // digits or '_' (COM1 to COM8 in practice).
 bool IsValidPortName(std::string_view name);
 
-// Splits "NAME=SPEC" and checks both halves. False with a reason in error.
+// Splits "NAME=SETTING" and checks both halves. False with a reason in error.
 bool ParsePortArgument(std::string_view arg, std::string& name, SModemConfig& config, std::string& error);
 
 // The option lines of the usage text.

@@ -92,7 +92,7 @@ std::string SysError(const char* what)
 // A fresh terminal pair for port: master non-blocking, the device raw at
 // 57600 8N1 so that no line discipline changes or echoes bytes before the
 // program configures it.
-bool OpenTerminal(CModemSim::SPortSpec const& spec, CFd& master, CFd& hold, std::string& path, std::string& error)
+bool OpenTerminal(CModemSim::SPortSpec const& setting, CFd& master, CFd& hold, std::string& path, std::string& error)
 {
     master.Reset(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
     if (!master.Valid()) {
@@ -103,7 +103,7 @@ bool OpenTerminal(CModemSim::SPortSpec const& spec, CFd& master, CFd& hold, std:
     if (::fcntl(master.Get(), F_SETFD, FD_CLOEXEC) != 0 || ::grantpt(master.Get()) != 0 ||
         ::unlockpt(master.Get()) != 0 || ::ptsname_r(master.Get(), name, sizeof name) != 0 ||
         ::fcntl(master.Get(), F_SETFL, ::fcntl(master.Get(), F_GETFL) | O_NONBLOCK) != 0) {
-        error = SysError(("terminal for " + spec.name).c_str());
+        error = SysError(("terminal for " + setting.name).c_str());
         return false;
     }
     path = name;
@@ -158,14 +158,14 @@ bool CModemSim::Start(const std::vector<SPortSpec>& ports, std::string* error)
     }
     if (ports.empty()) return fail("no ports given");
 
-    for (const SPortSpec& spec : ports) {
-        if (!IsValidPortName(spec.name)) return fail("bad port name '" + spec.name + "'");
+    for (const SPortSpec& setting : ports) {
+        if (!IsValidPortName(setting.name)) return fail("bad port name '" + setting.name + "'");
         for (const auto& p : m_ports) {
-            if (p->name == spec.name) return fail("port " + spec.name + " given twice");
+            if (p->name == setting.name) return fail("port " + setting.name + " given twice");
         }
         SModemConfig config;
-        if (!ParseModemConfig(spec.profile, config, reason)) return fail(spec.name + ": " + reason);
-        m_ports.push_back(std::make_unique<SPort>(spec.name, std::move(config)));
+        if (!ParseModemConfig(setting.profile, config, reason)) return fail(setting.name + ": " + reason);
+        m_ports.push_back(std::make_unique<SPort>(setting.name, std::move(config)));
     }
 
     m_wake.Reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
