@@ -157,3 +157,32 @@ TEST_F(ProgramTest, EnterOnTheMainDialogNeverClosesIt)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ProgramTest, F1ShowsTheHelpFileOrSaysItIsMissing)
+{
+    Reply("COM3", "ATI3\r", Ati3Reply("Korvane Portable 33.6 Data+Fax Modem"));
+    std::string missingText, firstLine;
+    app.m_strHelpFilePath = "/nonexistent/plovex.HLP";
+    OnMain([] { ui::PostKey(VK_F1); });
+    headless.When([] { return ui::FindMessageBox() != nullptr; }, [&] {
+        missingText = ui::FindMessageBox()->children[0]->text;
+        ui::PostKey(VK_RETURN);
+    });
+    OnMain([this] {
+        app.m_strHelpFilePath = PLOVEX_SOURCE_DIR "/res/plovex.HLP";
+        ui::PostKey(VK_F1);
+    });
+    // The viewer is a dialog of its own, on top, with the file's lines.
+    headless.When([] { return ui::ActiveWindow() != Main() && ui::ActiveWindow() != nullptr; }, [&] {
+        HWND viewer = ui::ActiveWindow();
+        if (!viewer->children.empty() && !viewer->children[0]->lines.empty()) firstLine = viewer->children[0]->lines[0];
+        ui::PostKey(VK_ESCAPE);
+    });
+    RunProgram();
+    EXPECT_EQ(missingText, "Cannot find the plovex.HLP file.");
+    EXPECT_FALSE(firstLine.empty());
+}
+
+}  // namespace
