@@ -297,6 +297,7 @@ void CScreen::DrawDialog(CCellGrid& grid, HWND d, const Placed& placed, bool act
                 const bool scroll = (c->style & WS_VSCROLL) && count > page && page > 0;
                 const int textW = std::max(0, inner.w - (scroll && !border ? 1 : 0));
                 const int top = std::clamp(c->topIndex, 0, std::max(0, count - 1));
+                const size_t firstOnTop = m_hits.size();
                 for (int row = 0; row < page && top + row < count; ++row) {
                     int index = top + row;
                     Style s = base;
@@ -319,6 +320,8 @@ void CScreen::DrawDialog(CCellGrid& grid, HWND d, const Placed& placed, bool act
                     } else {
                         put(0, uni ? U'▲' : U'^');
                         put(page - 1, uni ? U'▼' : U'v');
+                        m_hits.push_back({Intersect({sx, inner.y, 1, 1}, client), HitKind::ListScroll, c, -1});
+                        m_hits.push_back({Intersect({sx, inner.y + page - 1, 1, 1}, client), HitKind::ListScroll, c, 1});
                         const int track = page - 2;
                         if (track > 0) {
                             const int thumb = std::max(1, track * page / count);
@@ -330,8 +333,8 @@ void CScreen::DrawDialog(CCellGrid& grid, HWND d, const Placed& placed, bool act
                     }
                 }
                 m_hits.push_back({Intersect(r, client), HitKind::Control, c, 0});
-                // The lines are on top of the list's own region.
-                std::rotate(m_hits.end() - 1 - std::min(page, count - top), m_hits.end() - 1, m_hits.end());
+                // The lines and the arrows are on top of the list's own region.
+                std::rotate(m_hits.begin() + static_cast<std::ptrdiff_t>(firstOnTop), m_hits.end() - 1, m_hits.end());
             } else if (c->IsPushButton()) {
                 HWND def = ui::DefaultButton(d);
                 Style s = base;

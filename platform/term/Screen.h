@@ -25,6 +25,7 @@ struct RenderOptions {
 enum class HitKind {
     Control,     // a button or other control: PostClick
     ListLine,    // value: the absolute line index: PostListClick
+    ListScroll,  // a list's scroll arrow; value: -1 up, +1 down: PostListScroll
     SysMenuBox,  // PostSysMenuBoxClick
     CloseBox,    // PostCloseBoxClick
     MenuItem,    // value: the item index: PostMenuChoice

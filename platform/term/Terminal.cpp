@@ -234,7 +234,7 @@ bool CTerminalRenderer::Open(std::string& error)
     m_nextPair = 1;
 
     std::string mouseOff;
-    if (mousemask(BUTTON1_PRESSED, nullptr) != 0) {
+    if (mousemask(BUTTON1_PRESSED | BUTTON4_PRESSED | BUTTON5_PRESSED, nullptr) != 0) {
         mouseinterval(0);
         if (!Cap("kmous").empty()) mouseOff = "\033[?1006l\033[?1002l\033[?1000l";
     }
@@ -435,6 +435,8 @@ void CTerminalRenderer::ReadInput()
         } else if (mouse < mice.size()) {
             const MEVENT& ev = mice[mouse++];
             if (ev.bstate & (BUTTON1_PRESSED | BUTTON1_CLICKED)) Click(ev.x, ev.y);
+            if (ev.bstate & BUTTON4_PRESSED) Wheel(ev.x, ev.y, -kWheelLines);
+            if (ev.bstate & BUTTON5_PRESSED) Wheel(ev.x, ev.y, kWheelLines);
         }
     }
 }
@@ -458,12 +460,21 @@ void CTerminalRenderer::Click(int x, int y)
     switch (hit->kind) {
     case HitKind::Control: ui::PostClick(hit->hwnd); break;
     case HitKind::ListLine: ui::PostListClick(hit->hwnd, hit->value); break;
+    case HitKind::ListScroll: ui::PostListScroll(hit->hwnd, hit->value); break;
     case HitKind::SysMenuBox: ui::PostSysMenuBoxClick(hit->hwnd); break;
     case HitKind::CloseBox: ui::PostCloseBoxClick(hit->hwnd); break;
     case HitKind::MenuItem: ui::PostMenuChoice(hit->hwnd, hit->value); break;
     case HitKind::MenuBody:
     case HitKind::Body: break;
     }
+}
+
+// The mouse wheel over a list scrolls it without selecting.
+void CTerminalRenderer::Wheel(int x, int y, int lines)
+{
+    Redraw();
+    std::optional<HitRegion> hit = m_view.HitTest(x, y);
+    if (hit && (hit->kind == HitKind::ListLine || hit->kind == HitKind::ListScroll)) ui::PostListScroll(hit->hwnd, lines);
 }
 
 }  // namespace term

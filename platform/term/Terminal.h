@@ -58,6 +58,8 @@ private:
     short PairFor(std::int8_t fg, std::int8_t bg);
     void ReadInput();
     void Click(int x, int y);
+    void Wheel(int x, int y, int lines);
+    static constexpr int kWheelLines = 3;
     void Resize();
 
     bool m_open = false;

@@ -15,7 +15,7 @@ namespace {
 // handled, so that keys typed while a handler blocked go to the dialog that is
 // active once the handler has returned.
 struct QueuedMsg {
-    enum Kind { Message, Key, Click, ListClick, SysMenuBox, CloseBox, MenuChoice, Quit } kind = Message;
+    enum Kind { Message, Key, Click, ListClick, ListScroll, SysMenuBox, CloseBox, MenuChoice, Quit } kind = Message;
     HWND hwnd = nullptr;
     UINT message = 0;
     WPARAM wParam = 0;
@@ -116,6 +116,17 @@ void ScrollIntoView(Window* list)
         if (list->curSel >= list->topIndex + page) list->topIndex = list->curSel - page + 1;
     }
     list->topIndex = std::clamp(list->topIndex, 0, std::max(0, count - page));
+}
+
+// Moves the view of a list box to top (clamped), leaving the selection.
+void ScrollTo(Window* list, int top)
+{
+    int count = static_cast<int>(list->lines.size());
+    top = std::clamp(top, 0, std::max(0, count - ListPageSize(list)));
+    std::lock_guard guard(WM().lock);
+    if (top == list->topIndex) return;
+    list->topIndex = top;
+    Notify({Change::Scrolled, list, top});
 }
 
 void SetSelection(Window* list, int index)
@@ -315,9 +326,22 @@ void HandleKey(Window* dialog, UINT vk, UINT mods)
     case VK_NEXT: {
         Window* list = ListForKeys(dialog);
         if (!list || list->lines.empty()) return;
-        SetFocusTo(dialog, list);
         int count = static_cast<int>(list->lines.size());
         int page = std::max(1, ListPageSize(list) - 1);
+        if (mods & (KMOD_SHIFT | KMOD_CTRL)) {
+            // With Shift or Ctrl the keys move the view only, as the scroll
+            // bar does: a selection would start a query.
+            int top = list->topIndex;
+            if (vk == VK_UP) top -= 1;
+            if (vk == VK_DOWN) top += 1;
+            if (vk == VK_PRIOR) top -= page;
+            if (vk == VK_NEXT) top += page;
+            if (vk == VK_HOME) top = 0;
+            if (vk == VK_END) top = count;
+            ScrollTo(list, top);
+            return;
+        }
+        SetFocusTo(dialog, list);
         int sel = list->curSel;
         int target = sel;
         if (vk == VK_UP) target = sel < 0 ? 0 : sel - 1;
@@ -358,6 +382,10 @@ void HandleInput(const QueuedMsg& m)
         if (m.value < 0 || m.value >= static_cast<int>(m.hwnd->lines.size())) return;
         SetFocusTo(active, m.hwnd);
         UserSelect(m.hwnd, m.value, true);
+        return;
+    case QueuedMsg::ListScroll:
+        if (!m.hwnd || !BelongsToActive(m.hwnd) || !m.hwnd->enabled || !m.hwnd->visible || active->menuOpen) return;
+        ScrollTo(m.hwnd, m.hwnd->topIndex + m.value);
         return;
     case QueuedMsg::SysMenuBox:
         if (m.hwnd && m.hwnd == active) {
@@ -479,6 +507,7 @@ int ListPageSize(HWND listBox)
 void PostKey(UINT vk, UINT modifiers) { Post({QueuedMsg::Key, nullptr, 0, 0, 0, static_cast<int>(vk), modifiers}); }
 void PostClick(HWND control) { Post({QueuedMsg::Click, control}); }
 void PostListClick(HWND listBox, int line) { Post({QueuedMsg::ListClick, listBox, 0, 0, 0, line}); }
+void PostListScroll(HWND listBox, int lines) { Post({QueuedMsg::ListScroll, listBox, 0, 0, 0, lines}); }
 void PostSysMenuBoxClick(HWND dialog) { Post({QueuedMsg::SysMenuBox, dialog}); }
 void PostCloseBoxClick(HWND dialog) { Post({QueuedMsg::CloseBox, dialog}); }
 void PostMenuChoice(HWND dialog, int item) { Post({QueuedMsg::MenuChoice, dialog, 0, 0, 0, item}); }
@@ -675,9 +704,7 @@ LRESULT DefaultWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         case LB_GETTOPINDEX:
             return hwnd->topIndex;
         case LB_SETTOPINDEX:
-            hwnd->topIndex = std::clamp(static_cast<int>(wParam), 0, std::max(0, count - 1));
-            ScrollIntoView(hwnd);
-            Notify({Change::Selection, hwnd, hwnd->curSel});
+            ScrollTo(hwnd, static_cast<int>(wParam));
             return 0;
         default:
             return 0;

@@ -104,6 +104,7 @@ struct Change {
         ListAdd,     // value: the new line's index; text: the line
         ListReset,   // all lines removed
         Selection,   // value: the new selection (-1 none)
+        Scrolled,    // value: a list box's new top line
         Focus,       // hwnd: the dialog; other: the control with the focus
         Frame,       // value: the animation frame now shown (from the animation thread)
         Menu,        // the system menu opened, closed or moved its highlight
@@ -161,6 +162,9 @@ HWND DefaultButton(HWND dialog);
 void PostKey(UINT vk, UINT modifiers = 0);
 void PostClick(HWND control);                 // a button or a control that takes the focus
 void PostListClick(HWND listBox, int line);  // a list line
+// Scrolls a list box's view by lines (negative: up) without selecting, as
+// its scroll bar does.
+void PostListScroll(HWND listBox, int lines);
 void PostSysMenuBoxClick(HWND dialog);
 void PostCloseBoxClick(HWND dialog);
 void PostMenuChoice(HWND dialog, int item);  // a system-menu item, by index

@@ -115,6 +115,14 @@ TEST_F(LayoutTest, MouseRegions)
     EXPECT_EQ(hit(5, 6)->hwnd, list);
     EXPECT_EQ(hit(5, 6)->value, 3);
     EXPECT_EQ(hit(5, 9)->value, 6);
+    // The scroll arrows at the ends of the list's right-hand column.
+    int upArrows = 0, downArrows = 0;
+    for (int x = 0; x < 80; ++x) {
+        if (auto h = hit(x, 6); h && h->kind == HitKind::ListScroll && h->hwnd == list && h->value == -1) ++upArrows;
+        if (auto h = hit(x, 9); h && h->kind == HitKind::ListScroll && h->hwnd == list && h->value == 1) ++downArrows;
+    }
+    EXPECT_EQ(upArrows, 1);
+    EXPECT_EQ(downArrows, 1);
     EXPECT_EQ(hit(5, 10)->kind, HitKind::Control);  // the list's frame
     EXPECT_EQ(hit(5, 10)->hwnd, list);
     EXPECT_EQ(hit(40, 15)->hwnd, main->Child(IDCANCEL));

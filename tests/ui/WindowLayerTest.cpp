@@ -178,6 +178,33 @@ TEST_F(WindowLayer, NestedDialogDisablesItsOwnerAndInputWaitsForTheActiveDialog)
     EXPECT_EQ(shows[0], "show dlg 1");
 }
 
+TEST_F(WindowLayer, ScrollingMovesTheViewWithoutSelecting)
+{
+    CTestDlg dlg(&outerTemplate);
+    std::vector<int> tops;
+    int selection = 0;
+    headless.Then([&] {
+        HWND list = Top()->Child(kList);
+        for (int i = 0; i < 10; ++i) ui::SendMessageTo(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("line"));
+        ui::PostKey(VK_DOWN, KMOD_SHIFT);
+        ui::PostListScroll(list, 3);
+        ui::PostKey(VK_END, KMOD_CTRL);  // the last page, and no further
+        ui::PostListScroll(list, 5);
+        ui::PostKey(VK_HOME, KMOD_SHIFT);
+    });
+    headless.Then([&] {
+        for (const auto& c : headless.Recorder().Changes())
+            if (c.kind == ui::Change::Scrolled) tops.push_back(c.value);
+        selection = Top()->Child(kList)->curSel;
+        ui::PostKey(VK_ESCAPE);
+    });
+    dlg.DoModal();
+    // 13 lines, 4 in view (50 units high, with a border): the last page starts at 9.
+    EXPECT_EQ(tops, (std::vector<int>{1, 4, 9, 0}));
+    EXPECT_EQ(selection, -1);
+    EXPECT_EQ(dlg.selChanges, 0);
+}
+
 TEST_F(WindowLayer, DisabledAndHiddenButtonsAreNeverPressed)
 {
     CTestDlg dlg(&outerTemplate);
