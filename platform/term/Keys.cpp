@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <string>
 
 #include "platform/ui/Messages.h"
 
@@ -50,6 +51,12 @@ std::optional<InputEvent> SingleKey(int c)
     case KEY_NPAGE: return Key(VK_NEXT);
     case KEY_SR: return Key(VK_UP, KMOD_SHIFT);
     case KEY_SF: return Key(VK_DOWN, KMOD_SHIFT);
+    case KEY_SHOME: return Key(VK_HOME, KMOD_SHIFT);
+    case KEY_SEND: return Key(VK_END, KMOD_SHIFT);
+    case KEY_SPREVIOUS: return Key(VK_PRIOR, KMOD_SHIFT);
+    case KEY_SNEXT: return Key(VK_NEXT, KMOD_SHIFT);
+    case KEY_SLEFT: return Key(VK_LEFT, KMOD_SHIFT);
+    case KEY_SRIGHT: return Key(VK_RIGHT, KMOD_SHIFT);
     default: break;
     }
     // Function keys: xterm numbers the modified ones on from F12 in blocks of
@@ -173,6 +180,31 @@ std::vector<InputEvent> DecodeInput(const std::vector<int>& codes)
         emit(SingleKey(next), KMOD_ALT);
     }
     return out;
+}
+
+std::vector<int> ExtendedKeySequence(const char* keyName)
+{
+    struct Name {
+        const char* base;
+        const char* sequence;  // with the modifier inserted before the final byte
+    };
+    static const Name kNames[] = {
+        {"kUP", "1;%A"}, {"kDN", "1;%B"}, {"kRIT", "1;%C"}, {"kLFT", "1;%D"},
+        {"kHOM", "1;%H"}, {"kEND", "1;%F"}, {"kPRV", "5;%~"}, {"kNXT", "6;%~"},
+    };
+    if (!keyName) return {};
+    const std::string name(keyName);
+    for (const Name& k : kNames) {
+        const std::string base(k.base);
+        // The base name and one modifier digit, 2 to 8.
+        if (name.size() != base.size() + 1 || name.compare(0, base.size(), base) != 0) continue;
+        const char digit = name.back();
+        if (digit < '2' || digit > '8') return {};
+        std::vector<int> codes{kEsc, '['};
+        for (const char* p = k.sequence; *p; ++p) codes.push_back(*p == '%' ? digit : *p);
+        return codes;
+    }
+    return {};
 }
 
 }  // namespace term

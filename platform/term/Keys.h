@@ -25,4 +25,10 @@ struct InputEvent {
 // the Escape key.
 std::vector<InputEvent> DecodeInput(const std::vector<int>& codes);
 
+// ncurses reports keys that a terminal description names as extended
+// capabilities ("kDN5" for Ctrl+Down, "kEND2" for Shift+End) with codes of
+// their own; this gives the xterm sequence such a key stands for, for
+// DecodeInput, or nothing for a name it does not know.
+std::vector<int> ExtendedKeySequence(const char* keyName);
+
 }  // namespace term

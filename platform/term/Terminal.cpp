@@ -424,6 +424,12 @@ void CTerminalRenderer::ReadInput()
             if (getmouse(&ev) != OK) continue;
             mice.push_back(ev);
         }
+        if (c > KEY_MAX) {
+            // A modified key the terminal description names (Ctrl+Down, ...).
+            std::vector<int> sequence = ExtendedKeySequence(keyname(c));
+            codes.insert(codes.end(), sequence.begin(), sequence.end());
+            continue;
+        }
         codes.push_back(c);
     }
     m_emptyReads = codes.empty() && !resized ? m_emptyReads + 1 : 0;

@@ -50,6 +50,8 @@ TEST(KeysTest, Table)
         {"Alt+F4 (CSI 14;3 ~)", Bytes("\x1b[14;3~"), {K(VK_F4, KMOD_ALT)}},
         {"Shift+F1 (kf13)", {KEY_F(13)}, {K(VK_F1, KMOD_SHIFT)}},
         {"Ctrl+Up (CSI 1;5 A)", Bytes("\x1b[1;5A"), {K(VK_UP, KMOD_CTRL)}},
+        {"shifted keys (terminfo)", {KEY_SF, KEY_SEND, KEY_SHOME, KEY_SNEXT, KEY_SPREVIOUS},
+         {K(VK_DOWN, KMOD_SHIFT), K(VK_END, KMOD_SHIFT), K(VK_HOME, KMOD_SHIFT), K(VK_NEXT, KMOD_SHIFT), K(VK_PRIOR, KMOD_SHIFT)}},
         {"Alt+Space", Bytes("\x1b "), {K(VK_SPACE, KMOD_ALT)}},
         {"Alt+t", Bytes("\x1bt"), {K('T', KMOD_ALT)}},
         {"Alt+T", Bytes("\x1bT"), {K('T', KMOD_ALT)}},
@@ -66,6 +68,23 @@ TEST(KeysTest, Table)
         {"punctuation: ignored", Bytes("!?-"), {}},
     };
     for (const Case& c : cases) EXPECT_EQ(DecodeInput(c.codes), c.events) << c.what;
+}
+
+TEST(KeysTest, ModifiedKeysNamedByTheTerminalDescription)
+{
+    const std::pair<const char*, std::vector<InputEvent>> cases[] = {
+        {"kDN5", {K(VK_DOWN, KMOD_CTRL)}},
+        {"kUP2", {K(VK_UP, KMOD_SHIFT)}},
+        {"kEND2", {K(VK_END, KMOD_SHIFT)}},
+        {"kHOM6", {K(VK_HOME, KMOD_CTRL | KMOD_SHIFT)}},
+        {"kNXT5", {K(VK_NEXT, KMOD_CTRL)}},
+        {"kPRV3", {K(VK_PRIOR, KMOD_ALT)}},
+        {"kDN", {}},   // no modifier digit
+        {"kDN9", {}},  // no such modifier
+        {"kxIN", {}},  // focus-in and other names the dialogs do not use
+    };
+    for (const auto& [name, events] : cases) EXPECT_EQ(DecodeInput(term::ExtendedKeySequence(name)), events) << name;
+    EXPECT_TRUE(term::ExtendedKeySequence(nullptr).empty());
 }
 
 }  // namespace
