@@ -293,6 +293,12 @@ TEST_F(SimulatedModemTest, FullTestRunThenReset)
     EXPECT_NE(screen.find("Results:"), std::string::npos) << screen;
     EXPECT_EQ(screen.find("Please Wait - Testing"), std::string::npos) << screen;
     EXPECT_EQ(Field(screen, "Model:"), kModel) << screen;
+    // Shift+End scrolls to the received line without selecting, so Reset
+    // stays enabled.
+    s.SendKeys({"S-End"});
+    ASSERT_TRUE(s.WaitUntil([&](const std::string& sc) { return !ListRows(sc).empty() && ListRows(sc).back() == received; }, 3000))
+        << s.Screen();
+    EXPECT_FALSE(Button(s, "Reset").dimmed) << s.ScreenWithAttributes();
 
     // Reset searches again and brings the port list back.
     s.SendKeys({"Enter"});
