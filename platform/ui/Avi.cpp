@@ -1,18 +1,14 @@
 #include "platform/ui/Avi.h"
+#include "platform/ui/LittleEndian.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
 
-using Span = std::span<const unsigned char>;
-
-std::uint16_t U16(Span s, size_t at) { return static_cast<std::uint16_t>(s[at] | s[at + 1] << 8); }
-std::uint32_t U32(Span s, size_t at)
-{
-    return static_cast<std::uint32_t>(s[at]) | static_cast<std::uint32_t>(s[at + 1]) << 8 |
-           static_cast<std::uint32_t>(s[at + 2]) << 16 | static_cast<std::uint32_t>(s[at + 3]) << 24;
-}
+using Span = ui::ByteSpan;
+using ui::U16;
+using ui::U32;
 bool HasFourCC(Span s, size_t at, const char* cc) { return s.size() >= at + 4 && std::memcmp(s.data() + at, cc, 4) == 0; }
 
 struct Chunk {

@@ -5,18 +5,14 @@
 #include <cstdlib>
 #include <span>
 
+#include "platform/ui/LittleEndian.h"
 #include "platform/ui/Resource.h"
 
 namespace {
 
-using Span = std::span<const unsigned char>;
-
-std::uint16_t U16(Span s, size_t at) { return static_cast<std::uint16_t>(s[at] | s[at + 1] << 8); }
-std::uint32_t U32(Span s, size_t at)
-{
-    return static_cast<std::uint32_t>(s[at]) | static_cast<std::uint32_t>(s[at + 1]) << 8 |
-           static_cast<std::uint32_t>(s[at + 2]) << 16 | static_cast<std::uint32_t>(s[at + 3]) << 24;
-}
+using Span = ui::ByteSpan;
+using ui::U16;
+using ui::U32;
 
 constexpr size_t kDirSize = 6;
 constexpr size_t kEntrySize = 16;
