@@ -46,6 +46,8 @@ const Case kCases[] = {
     {"Empty", "", CModemIdentity::NoSpeedClass, "", false, "", false, ""},
 };
 
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
 class Identity : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Identity, CutsModelAndRevision)

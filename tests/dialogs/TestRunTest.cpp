@@ -108,6 +108,8 @@ struct DialCase {
     bool listFirst;  // the list changes before the status line
 };
 
+void PrintTo(const DialCase& c, std::ostream* os) { *os << c.line; }
+
 class DialtoneTest : public TestRunTest, public ::testing::WithParamInterface<DialCase> {};
 
 TEST_P(DialtoneTest, ReplyDecidesTheOutcome)
@@ -149,6 +151,8 @@ struct EchoCase {
     bool carriageReturn;   // every echo is followed by a carriage return
     std::string received;  // the received line
 };
+
+void PrintTo(const EchoCase& c, std::ostream* os) { *os << c.name; }
 
 class EchoTest : public TestRunTest, public ::testing::WithParamInterface<EchoCase> {};
 

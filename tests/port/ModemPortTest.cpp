@@ -93,6 +93,8 @@ struct SFailure {
     bool waited;  // the failure comes after the wait
 };
 
+void PrintTo(const SFailure& f, std::ostream* os) { *os << f.text; }
+
 class FailedStep : public Transaction, public ::testing::WithParamInterface<SFailure> {};
 
 TEST_P(FailedStep, GivesItsTextAndLeavesThePortHeldUntilTheNextTransaction)
