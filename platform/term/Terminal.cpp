@@ -30,6 +30,7 @@ namespace {
 struct SignalState {
     std::atomic<int> active{0};         // the terminal is ours
     std::atomic<int> needResume{0};     // continued after Ctrl+Z: take it again
+    std::atomic<int> resized{0};        // the window changed size: lay out anew
     termios shellMode{};                // as the terminal was
     termios programMode{};              // as ncurses set it
     char restore[1024] = {};            // bytes that give the terminal back
@@ -70,6 +71,7 @@ void OnFatalSignal(int sig)
 void OnWindowChange(int)
 {
     int saved = errno;
+    g_state.resized.store(1);
     Wake('W');
     errno = saved;
 }
@@ -344,7 +346,15 @@ void CTerminalRenderer::WriteGrid()
 
 void CTerminalRenderer::Redraw()
 {
-    if (!m_open) return;
+    // A signal handler that gave the terminal back has the last word.
+    if (!m_open || !g_state.active.load()) return;
+    // A resize is applied with the next drawing, also while the GUI thread
+    // blocks in a scan or a test run and reads no input.
+    if (g_state.resized.exchange(0)) {
+        winsize ws{};
+        if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 && ws.ws_row > 0 && is_term_resized(ws.ws_row, ws.ws_col))
+            resizeterm(ws.ws_row, ws.ws_col);
+    }
     if (g_state.needResume.exchange(0)) {
         // Continued after Ctrl+Z: leave curses mode as ncurses knows it, so
         // that the next update takes the terminal again and repaints it all.
@@ -365,9 +375,7 @@ void CTerminalRenderer::Redraw()
 
 void CTerminalRenderer::Resize()
 {
-    winsize ws{};
-    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 && ws.ws_row > 0 && is_term_resized(ws.ws_row, ws.ws_col))
-        resizeterm(ws.ws_row, ws.ws_col);
+    g_state.resized.store(1);
     Redraw();
 }
 
@@ -394,7 +402,12 @@ void CTerminalRenderer::WaitForEvents(std::optional<plat::TimeMs> deadline)
     if (resize || resume) Resize();
     if (count > 1 && fds[1].revents) {
         if (fds[1].revents & POLLIN) {
+            // Readable with nothing to read is the end of input; bytes that
+            // decode to no key (a mouse release, say) are input all the same.
+            int pending = 0;
+            const bool endOfInput = ioctl(STDIN_FILENO, FIONREAD, &pending) == 0 && pending == 0;
             ReadInput();
+            if (!endOfInput) m_emptyReads = 0;
         } else {
             m_emptyReads = INT_MAX;  // hung up
         }

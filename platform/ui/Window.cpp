@@ -47,6 +47,7 @@ struct WindowManager {
     std::vector<ModalState*> modal;
     std::vector<std::function<void()>> exitHooks;
     bool quitting = false;
+    int quitCode = 0;  // the exit status PostQuit asked for
 };
 
 void RunExitHooks();
@@ -295,13 +296,10 @@ void HandleKey(Window* dialog, UINT vk, UINT mods)
         if (Window* next = NextTabStop(dialog, focus, (mods & KMOD_SHIFT) != 0)) SetFocusTo(dialog, next);
         return;
     case VK_RETURN: {
-        if (focus && focus->IsPushButton() && focus->enabled) {
-            PressButton(focus);
-            return;
-        }
-        Window* def = nullptr;
-        for (auto& c : dialog->children)
-            if (c->IsDefPushButton()) def = def ? def : c.get();
+        // Enter is the default push button's, wherever the focus is (Space
+        // presses the focused button): on the main dialog Enter never
+        // becomes Cancel. A disabled default button takes no Enter.
+        Window* def = DefaultButton(dialog);
         if (!def) {
             SendCommand(dialog, IDOK, BN_CLICKED, nullptr);
         } else if (def->enabled) {
@@ -316,7 +314,7 @@ void HandleKey(Window* dialog, UINT vk, UINT mods)
         if (focus && focus->IsPushButton()) PressButton(focus);
         return;
     case VK_F1:
-        SendCommand(dialog, static_cast<int>(ID_HELP), 0, nullptr);
+        if (mods == 0) SendCommand(dialog, static_cast<int>(ID_HELP), 0, nullptr);
         return;
     case VK_UP:
     case VK_DOWN:
@@ -490,7 +488,6 @@ HWND ActiveWindow()
 HWND DefaultButton(HWND dialog)
 {
     if (!dialog) return nullptr;
-    if (dialog->focus && dialog->focus->IsPushButton()) return dialog->focus;
     for (auto& c : dialog->children)
         if (c->IsDefPushButton()) return c.get();
     return nullptr;
@@ -546,6 +543,7 @@ void ResetWindowManager()
     wm.timers.clear();
     wm.modal.clear();
     wm.quitting = false;
+    wm.quitCode = 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -805,8 +803,10 @@ int RunModalLoop(HWND dialog)
             wm.queue.pop_front();
             if (m.kind == QueuedMsg::Message)
                 SendMessageTo(m.hwnd, m.message, m.wParam, m.lParam);
-            else if (m.kind == QueuedMsg::Quit)
+            else if (m.kind == QueuedMsg::Quit) {
+                wm.quitCode = m.value;
                 AbortAllModalLoops();
+            }
             else
                 HandleInput(m);
             continue;
@@ -840,5 +840,7 @@ void EndModalLoop(HWND dialog, int result)
 }
 
 bool Quitting() { return WM().quitting; }
+
+int QuitCode() { return WM().quitCode; }
 
 }  // namespace ui

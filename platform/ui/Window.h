@@ -152,8 +152,8 @@ void SetEventSource(IEventSource* source);
 // Dialogs from bottom to top, and the active one (the top enabled dialog).
 std::vector<HWND> TopLevelWindows();
 HWND ActiveWindow();
-// The push button that Enter presses in dialog: the focused push button, else
-// the template's default push button; null when there is none.
+// The push button that Enter presses in dialog: the template's default push
+// button; null when there is none.
 HWND DefaultButton(HWND dialog);
 
 // Input, as the renderers and tests deliver it. Each posts a message that is
@@ -215,5 +215,7 @@ bool KillTimerFor(HWND hwnd, UINT_PTR id);
 int RunModalLoop(HWND dialog);
 void EndModalLoop(HWND dialog, int result);
 bool Quitting();
+// The exit status given to PostQuit (0 when none was).
+int QuitCode();
 
 }  // namespace ui

@@ -461,7 +461,9 @@ int AfxWinMain(int argc, char** argv)
     std::string dir = exe.find('/') == std::string::npos ? std::string(".") : exe.substr(0, exe.find_last_of('/'));
     app->m_strHelpFilePath = CString(dir + "/" + stem + ".HLP");
     app->InitInstance();
-    return app->ExitInstance();
+    int status = app->ExitInstance();
+    // An end forced from outside (the terminal gone) keeps its own status.
+    return ui::Quitting() ? ui::QuitCode() : status;
 }
 
 // ---------------------------------------------------------------------------

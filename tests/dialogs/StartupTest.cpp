@@ -146,13 +146,15 @@ TEST_F(ProgramTest, MinimisedWindowDrawsItsIconCentredWithTruncatingDivision)
 TEST_F(ProgramTest, EnterOnTheMainDialogNeverClosesIt)
 {
     Reply("COM3", "ATI3\r", Ati3Reply("Korvane Portable 33.6 Data+Fax Modem"));
-    OnMain([] {
-        ui::PostKey(VK_TAB, KMOD_SHIFT);  // from Cancel to... the list (IDOK is disabled)
-        ui::PostKey(VK_RETURN);           // the default button is disabled: nothing
+    std::string focusText;
+    OnMain([&] {
+        focusText = Main()->focus ? Main()->focus->text : "";
+        ui::PostKey(VK_RETURN);  // the focus is on Cancel, Test Modem is disabled: nothing
     });
     bool stillThere = false;
     OnMain([&] { stillThere = Main() != nullptr; });
     RunProgram();
+    EXPECT_EQ(focusText, "Cancel");
     EXPECT_TRUE(stillThere);
 }
 
@@ -165,7 +167,11 @@ TEST_F(ProgramTest, F1ShowsTheHelpFileOrSaysItIsMissing)
     Reply("COM3", "ATI3\r", Ati3Reply("Korvane Portable 33.6 Data+Fax Modem"));
     std::string missingText, firstLine;
     app.m_strHelpFilePath = "/nonexistent/plovex.HLP";
-    OnMain([] { ui::PostKey(VK_F1); });
+    OnMain([] {
+        ui::PostKey(VK_F1, KMOD_SHIFT);  // help is F1 alone
+        ui::PostKey(VK_F1, KMOD_CTRL);
+        ui::PostKey(VK_F1);
+    });
     headless.When([] { return ui::FindMessageBox() != nullptr; }, [&] {
         missingText = ui::FindMessageBox()->children[0]->text;
         ui::PostKey(VK_RETURN);
@@ -182,6 +188,7 @@ TEST_F(ProgramTest, F1ShowsTheHelpFileOrSaysItIsMissing)
     });
     RunProgram();
     EXPECT_EQ(missingText, "Cannot find the plovex.HLP file.");
+    EXPECT_EQ(headless.Recorder().Events("msgbox").size(), 1u);
     EXPECT_FALSE(firstLine.empty());
 }
 

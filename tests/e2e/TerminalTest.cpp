@@ -173,6 +173,12 @@ TEST_F(TerminalTest, MainDialogKeysMouseResize)
     s.Resize(80, 24);
     ASSERT_TRUE(s.WaitForText("COM3 - Korvane Modem", 3000)) << s.Screen();
 
+    // Enter with the focus on Cancel is Test Modem's (disabled): nothing.
+    s.SendKeys({"Enter"});
+    usleep(300000);
+    EXPECT_TRUE(s.Running());
+    ASSERT_TRUE(s.WaitForText("COM3 - Korvane Modem", 3000)) << s.Screen();
+
     s.SendKeys({"M-F4"});
     auto status = s.WaitForExit(5000);
     ASSERT_TRUE(status) << s.Screen();

@@ -114,17 +114,14 @@ TEST_F(WindowLayer, EnterPressesTheDefaultButtonOnlyWhileItIsEnabled)
 {
     CTestDlg dlg(&outerTemplate);
     headless.Then([&] {
-        ui::PostKey(VK_TAB);  // focus from IDOK to Cancel would make Cancel the default...
-        ui::PostKey(VK_TAB, KMOD_SHIFT);  // ...so come back to IDOK
-        ui::PostKey(VK_RETURN);
+        ui::PostKey(VK_TAB);     // the focus on Cancel...
+        ui::PostKey(VK_RETURN);  // ...and Enter is still the default button's
     });
     headless.Then([&] {
         dlg.GetDlgItem(IDOK)->EnableWindow(FALSE);
-        // The focus has moved to Cancel; put it on the list so Enter means the default button.
-        dlg.GetDlgItem(kList)->SetFocus();
-        ui::PostKey(VK_RETURN);
+        ui::PostKey(VK_RETURN);  // disabled: nothing
     });
-    headless.Then([&] { ui::PostKey(VK_ESCAPE); });
+    headless.Then([&] { ui::PostKey(VK_SPACE); });  // Space is the focused button's: Cancel
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
     EXPECT_EQ(headless.Failure(), "");
     EXPECT_EQ(dlg.okCount, 1);
