@@ -68,12 +68,6 @@ constexpr UINT MF_SEPARATOR = 0x0800;
 // Message box types and results.
 constexpr UINT MB_OK = 0x0000;
 
-// ShowWindow.
-constexpr int SW_HIDE = 0;
-constexpr int SW_SHOW = 5;
-constexpr int SW_MINIMIZE = 6;
-constexpr int SW_RESTORE = 9;
-
 // Virtual keys the dialog manager understands.
 constexpr UINT VK_BACK = 0x08;
 constexpr UINT VK_TAB = 0x09;

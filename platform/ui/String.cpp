@@ -45,9 +45,3 @@ CString& CString::TrimLeft()
     m_s.erase(m_s.begin(), it);
     return *this;
 }
-
-CString& CString::TrimRight()
-{
-    while (!m_s.empty() && std::isspace(static_cast<unsigned char>(m_s.back()))) m_s.pop_back();
-    return *this;
-}

@@ -35,7 +35,6 @@ public:
     // Removes leading blanks, tabs, carriage returns, line feeds (and the other
     // white space of the C locale).
     CString& TrimLeft();
-    CString& TrimRight();
 
     // Loads string resource id; FALSE (and the empty text) when there is none.
     BOOL LoadString(UINT id);

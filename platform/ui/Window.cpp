@@ -523,8 +523,6 @@ void SetIconic(HWND hwnd, bool iconic, int clientWidthPx, int clientHeightPx)
     hwnd->needsPaint = true;
 }
 
-bool IsModal(HWND hwnd) { return FindModal(hwnd) != nullptr; }
-
 void AbortAllModalLoops()
 {
     auto& wm = WM();

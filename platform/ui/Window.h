@@ -184,8 +184,6 @@ void SetIconic(HWND hwnd, bool iconic, int clientWidthPx = 0, int clientHeightPx
 void AbortAllModalLoops();
 // Destroys every window and resets the queue and timers, between tests.
 void ResetWindowManager();
-// True while the modal loop of hwnd runs.
-bool IsModal(HWND hwnd);
 
 // The message box the window layer builds for CWnd::MessageBox: caption,
 // text and one OK button, modal, owned by owner. Returns IDOK or IDCANCEL.

@@ -66,14 +66,6 @@ BOOL CWnd::SubclassWindow(HWND hWnd)
     return TRUE;
 }
 
-HWND CWnd::Detach()
-{
-    HWND h = m_hWnd;
-    if (h && h->object == this) h->object = nullptr;
-    m_hWnd = nullptr;
-    return h;
-}
-
 LRESULT AfxCallWndProc(CWnd* wnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     UINT oldMessage = wnd->m_lastMessage;
@@ -147,21 +139,6 @@ BOOL CWnd::EnableWindow(BOOL bEnable)
 }
 
 BOOL CWnd::IsWindowEnabled() const { return m_hWnd && m_hWnd->enabled ? TRUE : FALSE; }
-
-BOOL CWnd::IsWindowVisible() const { return m_hWnd && m_hWnd->visible ? TRUE : FALSE; }
-
-BOOL CWnd::ShowWindow(int nCmdShow)
-{
-    if (!m_hWnd) return FALSE;
-    BOOL was = m_hWnd->visible ? TRUE : FALSE;
-    if (nCmdShow == SW_MINIMIZE) {
-        ui::SetIconic(m_hWnd, true);
-    } else if (nCmdShow == SW_RESTORE) {
-        ui::SetIconic(m_hWnd, false);
-    }
-    ui::SetVisible(m_hWnd, nCmdShow != SW_HIDE);
-    return was;
-}
 
 void CWnd::SetWindowText(LPCSTR text)
 {
@@ -351,8 +328,6 @@ int CListBox::GetText(int index, CString& text) const
 }
 
 BOOL CAnimateCtrl::Open(UINT nID) { return static_cast<BOOL>(SendMessage(ACM_OPEN, 0, MAKEINTRESOURCE(static_cast<int>(nID)))); }
-BOOL CAnimateCtrl::Play(UINT, UINT, UINT) { return static_cast<BOOL>(SendMessage(ACM_PLAY)); }
-BOOL CAnimateCtrl::Stop() { return static_cast<BOOL>(SendMessage(ACM_STOP)); }
 
 // ---------------------------------------------------------------------------
 // Menus and painting
@@ -376,8 +351,6 @@ BOOL CMenu::AppendMenu(UINT nFlags, UINT_PTR nIDNewItem, LPCSTR text)
     m_hMenu->items.push_back({nFlags, nIDNewItem, (nFlags & MF_SEPARATOR) || !text ? std::string() : std::string(text)});
     return TRUE;
 }
-
-int CMenu::GetMenuItemCount() const { return m_hMenu ? static_cast<int>(m_hMenu->items.size()) : -1; }
 
 CPaintDC::CPaintDC(CWnd* wnd) : m_hDC(wnd), m_pWnd(wnd) {}
 

@@ -140,7 +140,6 @@ public:
     static CWnd* FromHandle(HWND hWnd);
     // Attaches this object to hWnd so that its messages reach this object's map.
     BOOL SubclassWindow(HWND hWnd);
-    HWND Detach();
 
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
     BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
@@ -149,8 +148,6 @@ public:
     int GetDlgCtrlID() const;
     BOOL EnableWindow(BOOL bEnable = TRUE);
     BOOL IsWindowEnabled() const;
-    BOOL IsWindowVisible() const;
-    BOOL ShowWindow(int nCmdShow);
     void SetWindowText(LPCSTR text);
     void GetWindowText(CString& text) const;
     void SetDlgItemText(int nID, LPCSTR text);
@@ -236,9 +233,6 @@ private:
 class CStatic : public CWnd {
 };
 
-class CButton : public CWnd {
-};
-
 class CListBox : public CWnd {
 public:
     int GetCount() const;
@@ -253,8 +247,6 @@ public:
 class CAnimateCtrl : public CWnd {
 public:
     BOOL Open(UINT nID);
-    BOOL Play(UINT nFrom, UINT nTo, UINT nRep);
-    BOOL Stop();
 };
 
 class CMenu {
@@ -262,7 +254,6 @@ public:
     HMENU m_hMenu = nullptr;
     static CMenu* FromHandle(HMENU hMenu);
     BOOL AppendMenu(UINT nFlags, UINT_PTR nIDNewItem = 0, LPCSTR text = nullptr);
-    int GetMenuItemCount() const;
 };
 
 // AppendMenuA, as the system's code calls it on the menu object.
