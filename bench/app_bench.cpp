@@ -16,8 +16,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <sstream>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -25,6 +25,8 @@
 #include "tests/e2e/SimulatedModems.h"
 
 namespace {
+
+using e2e::ReadTextFile;
 
 using Steady = std::chrono::steady_clock;
 
@@ -36,19 +38,11 @@ double MsSince(Steady::time_point start)
     return std::chrono::duration<double, std::milli>(Steady::now() - start).count();
 }
 
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream f(path);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
 // utime + stime of the whole process (every thread), in seconds, from
 // /proc/PID/stat (clock ticks).
 double StatCpuSeconds(int pid)
 {
-    const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+    const std::string stat = ReadTextFile("/proc/" + std::to_string(pid) + "/stat");
     const size_t paren = stat.rfind(')');
     if (paren == std::string::npos) return -1;
     std::istringstream in(stat.substr(paren + 2));
@@ -72,7 +66,7 @@ double SchedCpuSeconds(int pid)
     unsigned long long ns = 0;
     while (dirent* e = readdir(d)) {
         if (e->d_name[0] == '.') continue;
-        std::istringstream in(ReadFile(dir + "/" + e->d_name + "/schedstat"));
+        std::istringstream in(ReadTextFile(dir + "/" + e->d_name + "/schedstat"));
         unsigned long long n = 0;
         if (in >> n) ns += n;
     }
@@ -83,7 +77,7 @@ double SchedCpuSeconds(int pid)
 // A line of /proc/PID/status in kB ("VmHWM"), or -1.
 long StatusKb(int pid, const std::string& key)
 {
-    std::istringstream in(ReadFile("/proc/" + std::to_string(pid) + "/status"));
+    std::istringstream in(ReadTextFile("/proc/" + std::to_string(pid) + "/status"));
     std::string line;
     while (std::getline(in, line))
         if (line.compare(0, key.size() + 1, key + ":") == 0) return std::atol(line.c_str() + key.size() + 1);
@@ -124,7 +118,7 @@ double Median(std::vector<double> v)
 int ProgramPid(const e2e::CTerminalSession& s)
 {
     const int pid = s.Pid();
-    std::string comm = ReadFile("/proc/" + std::to_string(pid) + "/comm");
+    std::string comm = ReadTextFile("/proc/" + std::to_string(pid) + "/comm");
     if (!comm.empty() && comm.back() == '\n') comm.pop_back();
     if (pid <= 0 || comm != "plovex") {
         std::fprintf(stderr, "app_bench: the terminal runs '%s', not plovex\n", comm.c_str());

@@ -31,11 +31,15 @@ protected:
             Press(IDOK);
         });
         OnMain([this] {
-            end = {Lines(), Text(IDC_STATUS), Text(IDC_TEST_PORT), Text(IDC_MODEL), Text(IDC_REVISION), Text(IDC_LIST_LABEL), Text(IDOK), Enabled(IDOK)};
+            end = CurrentState();
             runTime = plat::Clock().Now() - start;
             commands = WritesTo("COM3");
             for (const auto& call : fake.Calls(plat::CommCall::Sleep)) waits += call.value;
         });
+    }
+    static EndState CurrentState()
+    {
+        return {Lines(), Text(IDC_STATUS), Text(IDC_TEST_PORT), Text(IDC_MODEL), Text(IDC_REVISION), Text(IDC_LIST_LABEL), Text(IDOK), Enabled(IDOK)};
     }
     Strings StatusTexts()
     {
@@ -209,7 +213,7 @@ TEST_F(TestRunTest, PortThatCannotBeOpenedEndsTheRunAtOnceReadyForRescan)
         Press(IDOK);
     });
     OnMain([this] {
-        end = {Lines(), Text(IDC_STATUS), Text(IDC_TEST_PORT), Text(IDC_MODEL), Text(IDC_REVISION), Text(IDC_LIST_LABEL), Text(IDOK), Enabled(IDOK)};
+        end = CurrentState();
         runTime = plat::Clock().Now() - start;
     });
     RunProgram();
@@ -233,7 +237,7 @@ TEST_F(TestRunTest, ResetRescansWithoutTalkingToTheModem)
     OnMain([&] {
         scanWrites.clear();
         for (const auto& [port, bytes] : fake.Writes()) scanWrites.push_back(port + ":" + bytes);
-        end = {Lines(), Text(IDC_STATUS), Text(IDC_TEST_PORT), Text(IDC_MODEL), Text(IDC_REVISION), Text(IDC_LIST_LABEL), Text(IDOK), Enabled(IDOK)};
+        end = CurrentState();
     });
     // "Test Modem", without the mnemonic, starts a run as well.
     OnMain([] { Select(2); });

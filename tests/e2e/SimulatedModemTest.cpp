@@ -16,6 +16,8 @@
 
 namespace {
 
+using e2e::ReadTextFile;
+
 using e2e::CPlovexWithModems;
 using e2e::CTerminalSession;
 
@@ -129,14 +131,6 @@ bool TestModemIs(const CTerminalSession& s, bool enabled, bool mnemonic)
     return b.found && b.dimmed == !enabled && b.mnemonic == mnemonic;
 }
 
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream f(path);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
 const std::vector<std::string> kFirstPorts = {"COM1", "COM2", "COM3 - Korvane Modem", "COM4"};
 const std::string kModel = "Korvane Portable 33.6";
 const std::string kRevision = "V3.10-0422";
@@ -188,8 +182,8 @@ TEST_F(SimulatedModemTest, SearchAnimatesThenPortListThenCancel)
 
     s.SendKeys({"Tab", "Space"});  // from the list to Cancel, and press it (Enter is Test Modem's)
     ASSERT_TRUE(s.WaitForExit(5000)) << s.Screen();
-    EXPECT_EQ(ReadFile(record + ".status"), "0\n");
-    const std::string stty = ReadFile(record);
+    EXPECT_EQ(ReadTextFile(record + ".status"), "0\n");
+    const std::string stty = ReadTextFile(record);
     EXPECT_NE(stty.find(" icanon"), std::string::npos) << stty;
     EXPECT_EQ(stty.find("-icanon"), std::string::npos) << stty;
     EXPECT_EQ(stty.find("-echo "), std::string::npos) << stty;

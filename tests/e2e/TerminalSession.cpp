@@ -327,4 +327,12 @@ std::optional<ExitStatus> CTerminalSession::WaitForExit(int timeoutMs)
     return result;
 }
 
+std::string ReadTextFile(const std::string& path)
+{
+    std::ifstream f(path);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
 }  // namespace e2e

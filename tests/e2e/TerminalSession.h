@@ -95,4 +95,7 @@ private:
     int m_controlIn = -1, m_controlOut = -1;
 };
 
+// The whole content of a file; empty when it cannot be read.
+std::string ReadTextFile(const std::string& path);
+
 }  // namespace e2e

@@ -8,12 +8,13 @@
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 
 #include "platform/comm/PtyPeer.h"
 #include "tests/e2e/TerminalSession.h"
 
 namespace {
+
+using e2e::ReadTextFile;
 
 using e2e::CTerminalSession;
 using e2e::SessionOptions;
@@ -44,14 +45,6 @@ protected:
 std::vector<std::string> ThenRecordTerminal(const std::string& file)
 {
     return {"sh", "-c", "trap '' INT; \"$0\"; stty -a > \"$1\"", kPlovex, file};
-}
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream f(path);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
 }
 
 int ChildOf(int pid)
@@ -101,7 +94,7 @@ TEST_F(TerminalTest, SignalsGiveTheTerminalBack)
         else
             kill(program, c.signal);
         ASSERT_TRUE(s.WaitForExit(5000)) << c.signal;
-        const std::string stty = ReadFile(file);
+        const std::string stty = ReadTextFile(file);
         EXPECT_TRUE(Cooked(stty)) << c.signal << "\n" << stty;
         EXPECT_EQ(s.Screen().find("No Korvane"), std::string::npos) << c.signal << "\n" << s.Screen();
         std::remove(file.c_str());
@@ -120,13 +113,13 @@ TEST_F(TerminalTest, TooSmallOrNoTerminal)
         auto status = s.WaitForExit(5000);
         ASSERT_TRUE(status);
         EXPECT_EQ(status->code, 1);
-        EXPECT_EQ(ReadFile(file), "plovex: the terminal is too small (50x15); it needs at least 59x19\n");
+        EXPECT_EQ(ReadTextFile(file), "plovex: the terminal is too small (50x15); it needs at least 59x19\n");
     }
     {
         const std::string command = "'" + kPlovex + "' </dev/null >/dev/null 2>'" + file + "'";
         int status = std::system(command.c_str());
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
-        EXPECT_EQ(ReadFile(file), "plovex: standard output is not a terminal\n");
+        EXPECT_EQ(ReadTextFile(file), "plovex: standard output is not a terminal\n");
     }
     std::remove(file.c_str());
 }
